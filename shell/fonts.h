@@ -1,0 +1,7 @@
+#pragma once
+
+#include <QFont>
+
+// Tahoma at a character height in pixels. Where the system has no Tahoma, the
+// metric-compatible one that Debian ships with Wine's fonts is loaded once.
+QFont tahoma(int pixels);

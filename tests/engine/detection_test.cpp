@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include <sys/wait.h>
 #include <unistd.h>
 #include "case_name.h"
@@ -26,6 +28,7 @@ struct OutcomeCase {
     std::array<bool, 2> checked;
     std::optional<ProductRow> selected;
     bool upgradeEnabled;
+    friend void PrintTo(const OutcomeCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class DetectionOutcome : public DetectionFixture,
@@ -93,6 +96,7 @@ struct LinkCase {
     const char* name;
     void (*make)(const fs::path& folder, const fs::path& scratch);
     bool present;
+    friend void PrintTo(const LinkCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class ProductFolderLink : public DetectionFixture,

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "case_name.h"
 
 #include <filesystem>
@@ -99,6 +101,7 @@ class FailingPlatform : public PlatformDecorator {
 struct Start {
     const char* name;
     bool hasBackup;
+    friend void PrintTo(const Start& c, std::ostream* os) { *os << c.name; }
 };
 
 class InjectedFailure : public UpgradeFixture, public ::testing::WithParamInterface<Start> {

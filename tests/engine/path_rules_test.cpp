@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "case_name.h"
 
 #include "file_tests.h"
@@ -31,6 +33,7 @@ struct SyntaxCase {
     const char* name;
     Text path;
     PathProblem problem;
+    friend void PrintTo(const SyntaxCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class PathSyntax : public ::testing::TestWithParam<SyntaxCase> {};

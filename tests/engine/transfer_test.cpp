@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 #include "case_name.h"
 
 #include <filesystem>
@@ -30,6 +32,7 @@ struct UpgradeCase {
     bool result;
     std::vector<std::string> logPrefix;  // each line starts with this ("" = empty line)
     std::string after;                   // install folder afterwards; "unchanged" = as before
+    friend void PrintTo(const UpgradeCase& c, std::ostream* os) { *os << c.name; }
 };
 
 class Upgrade : public UpgradeFixture, public ::testing::WithParamInterface<UpgradeCase> {};

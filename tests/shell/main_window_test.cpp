@@ -1,3 +1,4 @@
+#include <QAccessible>
 #include <QFontInfo>
 #include <QProgressBar>
 #include <QPushButton>
@@ -143,6 +144,46 @@ class MainWindowTest : public QObject {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget()->objectName(), name);
         }
+    }
+
+    void everyControlIsNamedForAssistiveTechnology() {
+        WindowWorld world;
+        world.installProduct("Vinta-Prell");
+        TForm2 form(world.platform);
+        showAndWait(form);
+        for (const char* name : {"btnDone", "btnCheck", "rbnVintaPrell", "rbnUlvoDamar",
+                                 "RIchEdit1", "ProgressBar1"}) {
+            QAccessibleInterface* control =
+                QAccessible::queryAccessibleInterface(form.findChild<QWidget*>(name));
+            QVERIFY2(control != nullptr, name);
+            QVERIFY2(!control->text(QAccessible::Name).isEmpty(), name);
+            // Qt's progress bar reports its value in place of a description.
+            if (QByteArray(name) != "ProgressBar1") {
+                QVERIFY2(!control->text(QAccessible::Description).isEmpty(), name);
+            }
+        }
+    }
+
+    void enterAndEscapeTriggerNoButton() {
+        WindowWorld world;
+        world.installProduct("Vinta-Prell");
+        TForm2 form(world.platform);
+        showAndWait(form);
+        form.activateWindow();
+        for (QWidget* focus : {static_cast<QWidget*>(form.ui().btnCheck),
+                               static_cast<QWidget*>(form.ui().btnDone)}) {
+            focus->setFocus();
+            for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
+                QTest::keyClick(focus, key);
+            }
+        }
+        QCOMPARE(world.platform.copies, 0);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.ui().btnCheck->isEnabled());
+
+        // Space is how the keyboard presses a focused button.
+        QTest::keyClick(form.ui().btnCheck, Qt::Key_Space);
+        QCOMPARE(world.platform.copies, 1);
     }
 
     void detectionOutcomes_data() {

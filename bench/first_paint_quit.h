@@ -9,12 +9,12 @@
 #include <QWidget>
 
 class QuitAfterFirstPaint : public QObject {
-public:
+  public:
     explicit QuitAfterFirstPaint(QWidget& window) : QObject(&window) {
         window.installEventFilter(this);
     }
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Paint && !done_) {
             done_ = true;
@@ -24,6 +24,6 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 
-private:
+  private:
     bool done_ = false;
 };

@@ -11,7 +11,7 @@
 namespace {
 
 class StderrLog : public tavro::LogSink {
-public:
+  public:
     void addLogLine(const tavro::Text& line) override {
         std::fprintf(stderr, "%s\n", tavro::toUtf8(line).c_str());
     }

@@ -51,13 +51,7 @@ TForm2::TForm2(tavro::Platform& platform, QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::TForm2>()), platform_(platform) {
     ui_->setupUi(this);
 
-    // Set on every control: under an application style sheet a window's font
-    // does not reach its children, and the platform may give buttons a font of
-    // their own.
     setFont(tahoma(11));
-    for (QWidget* control : findChildren<QWidget*>()) {
-        control->setFont(tahoma(11));
-    }
     QPalette greyText = ui_->Panel2->palette();
     greyText.setColor(QPalette::WindowText, QColor(128, 128, 128));
     greyText.setColor(QPalette::ButtonText, QColor(128, 128, 128));

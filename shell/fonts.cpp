@@ -1,7 +1,7 @@
 #include "fonts.h"
 
+#include <QApplication>
 #include <QFontDatabase>
-#include <QStringList>
 
 namespace {
 
@@ -9,9 +9,8 @@ const QString kFamily = QStringLiteral("Tahoma");
 
 void ensureTahoma() {
     static const bool done = [] {
-        if (!QFontDatabase::families().contains(kFamily, Qt::CaseInsensitive)) {
+        if (!QFontDatabase::hasFamily(kFamily)) {
             QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"));
-            QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahomabd.ttf"));
         }
         return true;
     }();
@@ -25,4 +24,9 @@ QFont tahoma(int pixels) {
     QFont font(kFamily);
     font.setPixelSize(pixels);
     return font;
+}
+
+void useTahomaThroughout() {
+    // Also replaces any font the platform gives particular kinds of control.
+    QApplication::setFont(tahoma(11));
 }

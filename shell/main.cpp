@@ -1,9 +1,13 @@
 // TavroUpdate0075a: the program entry.
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
 #include <exception>
 
 #include "Main.h"
 #include "application.h"
+#include "fonts.h"
 #include "styles.h"
 
 #ifdef TAVRO_BENCH_FIRST_PAINT
@@ -12,10 +16,18 @@
 
 namespace {
 
+// The icon's pixels are carried raw: nothing to decode while the window opens.
 QIcon applicationIcon() {
     QIcon icon;
     for (const int size : {16, 32, 48, 64}) {
-        icon.addFile(QStringLiteral(":/icon/TavroUpdate0075a-%1.png").arg(size), QSize(size, size));
+        const QResource raw(QStringLiteral(":/icon/%1.rgba").arg(size));
+        const QByteArray pixels = raw.uncompressedData();
+        if (pixels.size() == qsizetype{size} * size * 4) {
+            icon.addPixmap(
+                QPixmap::fromImage(QImage(reinterpret_cast<const uchar*>(pixels.constData()), size,
+                                          size, QImage::Format_RGBA8888)
+                                       .copy()));
+        }
     }
     return icon;
 }
@@ -27,6 +39,7 @@ int main(int argc, char** argv) {
     int toolkitArgc = argc > 0 ? 1 : 0;
     TApplication application(toolkitArgc, argv);
     QApplication::setWindowIcon(applicationIcon());
+    useTahomaThroughout();
 
     try {
         activateStyle(QStringLiteral("Auric"));

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QRegularExpression>
 #include <QStyleFactory>
 #include <stdexcept>
 
@@ -15,9 +14,12 @@ const QString kStyleFolder = QStringLiteral(":/styles");
 
 // A style sheet names itself in its first comment: /* Style: Auric */
 QString styleNameOf(const QString& sheet) {
-    static const QRegularExpression header(QStringLiteral(R"(^\s*/\*\s*Style:\s*(.+?)\s*\*/)"));
-    const auto match = header.match(sheet);
-    return match.hasMatch() ? match.captured(1) : QString();
+    const QString firstLine = sheet.section(u'\n', 0, 0).trimmed();
+    const QString prefix = QStringLiteral("/* Style:");
+    if (!firstLine.startsWith(prefix) || !firstLine.endsWith(QStringLiteral("*/"))) {
+        return {};
+    }
+    return firstLine.mid(prefix.size(), firstLine.size() - prefix.size() - 2).trimmed();
 }
 
 }  // namespace

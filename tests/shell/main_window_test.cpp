@@ -11,6 +11,7 @@
 
 #include "application.h"
 #include "application_title.h"
+#include "fonts.h"
 #include "styles.h"
 #include "ui_Main.h"
 #include "window_fixture.h"
@@ -55,7 +56,10 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void initTestCase() { QVERIFY(activateStyle(QStringLiteral("Auric"))); }
+    void initTestCase() {
+        useTahomaThroughout();
+        QVERIFY(activateStyle(QStringLiteral("Auric")));
+    }
 
     void layout_data() {
         QTest::addColumn<QSize>("windowSize");

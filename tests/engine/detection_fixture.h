@@ -12,23 +12,41 @@
 
 namespace tavro::testing {
 
+#ifdef _WIN32
+// Windows takes the folder from the shell, which no test can move: the probe is
+// pointed at the prefix's folder instead.
+class PrefixedPlatform : public PlacedPlatform {
+  public:
+    PrefixedPlatform(Text ownPath, Text programFiles)
+        : PlacedPlatform(std::move(ownPath)), programFiles_(std::move(programFiles)) {}
+    Text programFilesX86() override { return programFiles_; }
+
+  private:
+    Text programFiles_;
+};
+#endif
+
 // A utility in <tmp>/kit beside a Wine-style prefix in <tmp>/prefix, which the
 // real platform finds through WINEPREFIX.
 class DetectionFixture : public ::testing::Test {
   protected:
     void SetUp() override {
+#ifndef _WIN32
         if (const char* old = std::getenv("WINEPREFIX")) {
             savedPrefix_ = old;
         }
         ::setenv("WINEPREFIX", (tmp / "prefix").c_str(), 1);
+#endif
         std::filesystem::create_directories(maker());
     }
     void TearDown() override {
+#ifndef _WIN32
         if (savedPrefix_) {
             ::setenv("WINEPREFIX", savedPrefix_->c_str(), 1);
         } else {
             ::unsetenv("WINEPREFIX");
         }
+#endif
     }
 
     std::filesystem::path maker() const {
@@ -41,7 +59,12 @@ class DetectionFixture : public ::testing::Test {
     static Text text(const std::filesystem::path& p) { return fromUtf8(p.string()); }
 
     TempDir tmp;
+#ifdef _WIN32
+    PrefixedPlatform platform{text(tmp / "kit" / "TavroUpdate0075a"),
+                              text(tmp / "prefix" / "drive_c" / "Program Files (x86)")};
+#else
     PlacedPlatform platform{text(tmp / "kit" / "TavroUpdate0075a")};
+#endif
     TargetRecord record;
 
   private:

@@ -13,8 +13,8 @@
 namespace tavro::testing {
 
 #ifdef _WIN32
-// Windows takes the folder from the shell, which no test can move: the probe is
-// pointed at the prefix's folder instead.
+// Windows takes the 32-bit Program Files folder from the shell, which no test
+// can move: the probe is pointed at the prefix's folder instead.
 class PrefixedPlatform : public PlacedPlatform {
   public:
     PrefixedPlatform(Text ownPath, Text programFiles)
@@ -23,6 +23,12 @@ class PrefixedPlatform : public PlacedPlatform {
 
   private:
     Text programFiles_;
+};
+#else
+// The real platform finds the prefix's folder through WINEPREFIX.
+class PrefixedPlatform : public PlacedPlatform {
+  public:
+    PrefixedPlatform(Text ownPath, const Text&) : PlacedPlatform(std::move(ownPath)) {}
 };
 #endif
 
@@ -55,16 +61,16 @@ class DetectionFixture : public ::testing::Test {
     std::filesystem::path productFolder(ProductRow row) const {
         return maker() / toUtf8(productInfo(row).folderName);
     }
-    std::filesystem::path kit() const { return tmp / "kit"; }
-    static Text text(const std::filesystem::path& p) { return fromUtf8(p.string()); }
+    std::filesystem::path kit() const {
+        return tmp / "kit";
+    }
+    static Text text(const std::filesystem::path& p) {
+        return fromUtf8(p.string());
+    }
 
     TempDir tmp;
-#ifdef _WIN32
     PrefixedPlatform platform{text(tmp / "kit" / "TavroUpdate0075a"),
                               text(tmp / "prefix" / "drive_c" / "Program Files (x86)")};
-#else
-    PlacedPlatform platform{text(tmp / "kit" / "TavroUpdate0075a")};
-#endif
     TargetRecord record;
 
   private:

@@ -108,8 +108,7 @@ TEST_F(CarrierResources, ManifestAsksForCommonControls6AndNoElevation) {
     ASSERT_FALSE(manifest.empty());
     for (const char* wanted : {
              R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
-             R"(level="asInvoker")",
-             R"(uiAccess="false")",
+             R"(level="asInvoker")", R"(uiAccess="false")",
              "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
              "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
              "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
@@ -156,7 +155,8 @@ TEST_F(CarrierResources, MainIconHoldsFourSizesIn32BitColour) {
         const int width = static_cast<unsigned char>(entry[0]);
         WORD id = 0;
         std::memcpy(&id, entry + 12, sizeof(id));
-        bitsBySize[width == 0 ? 256 : width] = bitsPerPixel(resource(MAKEINTRESOURCEW(id), kIconType));
+        bitsBySize[width == 0 ? 256 : width] =
+            bitsPerPixel(resource(MAKEINTRESOURCEW(id), kIconType));
     }
     EXPECT_EQ(bitsBySize, (std::map<int, int>{{16, 32}, {32, 32}, {48, 32}, {64, 32}}));
 }

@@ -53,7 +53,8 @@ TEST_P(Win32Attributes, TellKindOrReason) {
     TempDir tmp;
     writeFile(tmp / "file", "x");
     fs::create_directory(tmp / "dir");
-    const PathAttributes attrs = platform().attributes(text(tmp.path()) + fromUtf8(GetParam().path));
+    const PathAttributes attrs =
+        platform().attributes(text(tmp.path()) + fromUtf8(GetParam().path));
     EXPECT_EQ(attrs.error, GetParam().error);
     EXPECT_EQ(attrs.directory, GetParam().directory);
     EXPECT_FALSE(attrs.link);
@@ -73,7 +74,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Win32Paths, MakeAbsoluteNormalisesWithoutTouchingTheDisk) {
     TempDir tmp;
     const Text base = text(tmp.path());
-    EXPECT_EQ(platform().makeAbsolute(base + u"\\a\\..\\b\\.\\Tavro.exe"), base + u"\\b\\Tavro.exe");
+    EXPECT_EQ(platform().makeAbsolute(base + u"\\a\\..\\b\\.\\Tavro.exe"),
+              base + u"\\b\\Tavro.exe");
     EXPECT_EQ(platform().makeAbsolute(base + u"/a/Tavro.exe"), base + u"\\a\\Tavro.exe");
     const Text extended = u"\\\\?\\" + base + u"\\" + Text(300, u'p');
     EXPECT_EQ(platform().makeAbsolute(extended), extended) << "no length limit, no rewriting";
@@ -234,9 +236,9 @@ bool makeJunction(const fs::path& junction, const fs::path& target) {
     if (!fs::create_directory(junction)) {
         return false;
     }
-    HANDLE handle = ::CreateFileW(junction.wstring().c_str(), GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE handle =
+        ::CreateFileW(junction.wstring().c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
@@ -254,9 +256,9 @@ bool makeJunction(const fs::path& junction, const fs::path& target) {
     std::memcpy(&buffer[12], &printOffset, 2);
     std::memcpy(&buffer[16], substitute.data(), nameBytes);
     DWORD returned = 0;
-    const BOOL made = ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(),
-                                        static_cast<DWORD>(buffer.size()), nullptr, 0, &returned,
-                                        nullptr);
+    const BOOL made =
+        ::DeviceIoControl(handle, FSCTL_SET_REPARSE_POINT, buffer.data(),
+                          static_cast<DWORD>(buffer.size()), nullptr, 0, &returned, nullptr);
     ::CloseHandle(handle);
     if (!made) {
         fs::remove(junction);
@@ -287,10 +289,10 @@ TEST(Win32Links, AFileLinkIsFollowedForReadingAndMovedAsALink) {
     TempDir tmp;
     writeFile(tmp / "outside", "outside");
     const fs::path link = tmp / "Tavro.exe";
-    const bool made = ::CreateSymbolicLinkW(link.wstring().c_str(),
-                                            (tmp / "outside").wstring().c_str(),
-                                            SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
-                      platform().attributes(text(link)).link;
+    const bool made =
+        ::CreateSymbolicLinkW(link.wstring().c_str(), (tmp / "outside").wstring().c_str(),
+                              SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE) &&
+        platform().attributes(text(link)).link;
     if (!made) {
         GTEST_SKIP() << "no right to make symbolic links here"
                      << (runningUnderWine() ? " (Wine makes none)" : "");

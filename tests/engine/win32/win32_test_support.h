@@ -60,9 +60,9 @@ class RunningProgram {
         startup.hStdInput = childInput;
         startup.hStdOutput = childOutput;
         std::wstring command = L"\"" + exe.wstring() + L"\"";
-        const BOOL started = ::CreateProcessW(exe.wstring().c_str(), command.data(), nullptr,
-                                              nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                              &process_);
+        const BOOL started =
+            ::CreateProcessW(exe.wstring().c_str(), command.data(), nullptr, nullptr, TRUE, 0,
+                             nullptr, nullptr, &startup, &process_);
         const DWORD error = ::GetLastError();
         ::CloseHandle(childInput);
         ::CloseHandle(childOutput);

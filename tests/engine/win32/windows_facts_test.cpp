@@ -57,7 +57,9 @@ class RunningProduct : public UpgradeFixture, public ::testing::WithParamInterfa
         product = readFile(installDir / "Tavro.exe");
         writeSource();
     }
-    std::string content(const char* what) const { return what == std::string("product") ? product : what; }
+    std::string content(const char* what) const {
+        return what == std::string("product") ? product : what;
+    }
 
     std::string product;
 };
@@ -180,9 +182,9 @@ TEST_F(UpgradeFixture, TheSourceTimeIsSetAfterTheSwapSoTunnellingCannotUndoIt) {
     RecordingPlatform recording(record.TavroExeName);
     VectorLog sink(log);
     EXPECT_TRUE(TransferNewFiles(record, recording, sink));
-    EXPECT_EQ(recording.calls, (std::vector<std::string>{"copyToNew", "keepBackup", "swapIn",
-                                                         "flushFolder", "setCreationTime",
-                                                         "creationTime"}));
+    EXPECT_EQ(recording.calls,
+              (std::vector<std::string>{"copyToNew", "keepBackup", "swapIn", "flushFolder",
+                                        "setCreationTime", "creationTime"}));
     EXPECT_EQ(installedTime(), upgradedTime());
     EXPECT_NE(installedTime(), kOldTime);
 }
@@ -291,9 +293,9 @@ TEST_F(LongPath, AnUpgradeTakesALongSourcePathOnlyInExtendedForm) {
     EXPECT_TRUE(TransferNewFiles(record, systemPlatform(), sink));
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(snapshot(installDir), "Tavro.exe=new\nTavroOld.exe=old\n");
-    EXPECT_EQ(installedTime(),
-              creationTimesKept() ? kSourceTimeMs
-                                  : systemPlatform().creationTime(kExtendedPrefix16 + text(source())));
+    EXPECT_EQ(installedTime(), creationTimesKept() ? kSourceTimeMs
+                                                   : systemPlatform().creationTime(
+                                                         kExtendedPrefix16 + text(source())));
 }
 
 }  // namespace

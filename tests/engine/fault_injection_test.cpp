@@ -150,7 +150,7 @@ TEST_P(InjectedFailure, NeverLeavesTheProductBroken) {
             }
             if (result) {
                 EXPECT_EQ(exe, "new");
-                EXPECT_EQ(installedTime(), kSourceTimeMs);
+                EXPECT_EQ(installedTime(), upgradedTime());
                 EXPECT_TRUE(log.empty());
             }
             EXPECT_LE(log.size(), 1u);

@@ -10,6 +10,7 @@
 #include "platform.h"
 #include "target_record.h"
 #include "temp_dir.h"
+#include "wine.h"
 
 namespace tavro::testing {
 
@@ -26,7 +27,7 @@ class UpgradeFixture : public ::testing::Test {
     void useInstallFolder(const std::filesystem::path& folder) {
         installDir = folder;
         record.FilesPath = text(kitDir / "TavroUpdateFiles");
-        record.Product = u"/V";
+        record.Product = Text{kPathSeparator, u'V'};
         record.AppName = u"Vinta-Prell";
         record.WindowsX86FilesPath = text(folder);
         record.TavroExeName = text(folder / "Tavro.exe");
@@ -49,6 +50,11 @@ class UpgradeFixture : public ::testing::Test {
     }
     FileTime installedTime() const {
         return systemPlatform().creationTime(text(installDir / "Tavro.exe"));
+    }
+    // The creation time a successful upgrade leaves on the installed executable.
+    // Wine keeps none: both files report the last-write time the copy carried over.
+    FileTime upgradedTime() const {
+        return creationTimesKept() ? kSourceTimeMs : systemPlatform().creationTime(text(source()));
     }
 
     static Text text(const std::filesystem::path& p) { return fromUtf8(p.string()); }

@@ -4,6 +4,7 @@
 
 #include <fstream>
 #include <map>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -13,6 +14,13 @@ namespace tavro::testing {
 namespace fs = std::filesystem;
 
 TempDir::TempDir() {
+#ifdef _WIN32
+    // No mkdtemp here: random names until one is ours.
+    std::random_device random;
+    do {
+        path_ = fs::temp_directory_path() / ("tavro-test-" + std::to_string(random()));
+    } while (!fs::create_directory(path_));
+#else
     std::string pattern = (fs::temp_directory_path() / "tavro-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -20,6 +28,7 @@ TempDir::TempDir() {
         throw std::runtime_error("mkdtemp failed");
     }
     path_ = buffer.data();
+#endif
 }
 
 TempDir::~TempDir() {

@@ -1,8 +1,10 @@
 // Benchmark driver: one upgrade through the engine, as "Upgrade Now" runs it,
 // of the kit's new executable into an install folder named on the command line.
 //   upgrade_bench KIT_FOLDER INSTALL_FOLDER
-// Exit code 0 when the upgrade succeeded.
+// Exit code 0 when the upgrade succeeded. Prints the process's peak resident
+// memory (VmHWM, KiB) on stdout.
 #include <cstdio>
+#include <fstream>
 #include <string>
 
 #include "platform.h"
@@ -16,6 +18,17 @@ class StderrLog : public tavro::LogSink {
         std::fprintf(stderr, "%s\n", tavro::toUtf8(line).c_str());
     }
 };
+
+long peakResidentKiB() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmHWM:", 0) == 0) {
+            return std::stol(line.substr(6));
+        }
+    }
+    return -1;
+}
 
 }  // namespace
 
@@ -34,5 +47,7 @@ int main(int argc, char** argv) {
     record.TavroExeName = install + u"/Tavro.exe";
     record.TavroRenamed = install + u"/TavroOld.exe";
     StderrLog log;
-    return tavro::TransferNewFiles(record, tavro::systemPlatform(), log) ? 0 : 1;
+    const bool upgraded = tavro::TransferNewFiles(record, tavro::systemPlatform(), log);
+    std::printf("%ld\n", peakResidentKiB());
+    return upgraded ? 0 : 1;
 }

@@ -145,6 +145,20 @@ void flushFolderOf(const std::string& path) {
     }
 }
 
+// In a sticky folder only the owner of an entry or of the folder may replace or
+// remove it. Then the swap is bound to fail, and a backup link made first could
+// not be taken back: it would outlive the failed run.
+bool stickyFolderProtects(const std::string& path) {
+    struct stat folder {};
+    struct stat entry {};
+    if (::stat(parentOf(path).c_str(), &folder) != 0 || ::lstat(path.c_str(), &entry) != 0) {
+        return false;
+    }
+    const uid_t user = ::geteuid();
+    return (folder.st_mode & S_ISVTX) != 0 && user != 0 && user != folder.st_uid &&
+           user != entry.st_uid;
+}
+
 bool sameEntry(const std::string& a, const std::string& b) {
     struct stat sa {};
     struct stat sb {};
@@ -262,7 +276,9 @@ class PosixPlatform final : public Platform {
 
     void copyToNew(const Text& source, const Text& destination) override {
         const std::string dst = native(destination);
-        Fd in(::open(native(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        // Non-blocking, or a source that is a FIFO would hang the upgrade in open
+        // before the check below can refuse it; regular files ignore the flag.
+        Fd in(::open(native(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
         if (in.get() < 0) {
             throwLastError("Opening the new executable");
         }
@@ -293,6 +309,9 @@ class PosixPlatform final : public Platform {
     void keepBackup(const Text& installed, const Text& backup) override {
         const std::string from = native(installed);
         const std::string to = native(backup);
+        if (stickyFolderProtects(from)) {
+            throw PlatformError(winerr::kAccessDenied, "Keeping the backup");
+        }
         // A second name for the installed file keeps "Tavro.exe" in place until
         // the swap replaces it in one step.
         if (::link(from.c_str(), to.c_str()) == 0) {

@@ -324,7 +324,8 @@ TEST_P(OddInput, GetsTheRulesOutcomeAndWritesOnlyInTheInstallFolder) {
             const bool inside = !folder.empty() &&
                                 (fs::weakly_canonical(path.parent_path(), error) == folder ||
                                  (flushesTheFolder && fs::weakly_canonical(path, error) == folder));
-            EXPECT_TRUE(inside) << "changed outside the install folder: " << call.line;
+            EXPECT_TRUE(inside) << call.name << " changed " << entry
+                                << ", outside the install folder; strace logged: " << call.line;
         }
     }
     if (c.outcome == Outcome::Upgraded) {

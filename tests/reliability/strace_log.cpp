@@ -369,10 +369,6 @@ Trace readTrace(const fs::path& log) {
     Trace trace;
     for (std::string raw; std::getline(in, raw);) {
         const std::string line = stripPid(raw);
-        if (line.starts_with("+++ killed by SIGKILL")) {
-            trace.killed = true;
-            continue;
-        }
         const auto open = line.find('(');
         if (line.starts_with("+++") || line.starts_with("---") || line.starts_with("<...") ||
             open == std::string::npos) {

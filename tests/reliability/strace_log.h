@@ -45,7 +45,6 @@ struct TracedCall {
 
 struct Trace {
     std::vector<TracedCall> calls;
-    bool killed = false;  // the traced program died of SIGKILL
 };
 
 Trace readTrace(const std::filesystem::path& log);

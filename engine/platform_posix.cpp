@@ -159,13 +159,6 @@ bool stickyFolderProtects(const std::string& path) {
            user != entry.st_uid;
 }
 
-bool sameEntry(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 class PosixPlatform final : public Platform {
   public:
     Text programFilesX86() override {
@@ -320,8 +313,24 @@ class PosixPlatform final : public Platform {
         if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
             throwLastError("Keeping the backup");
         }
-        // File systems without hard links: move it aside instead.
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        // No second name to be had (a file system without hard links, or a file
+        // the kernel protects from users who may not write it): a copy keeps
+        // "Tavro.exe" in place too. It is finished under another name, since a
+        // partial backup left by a kill would never be replaced.
+        const std::string staging = to + ".part";
+        if (::unlink(staging.c_str()) != 0 && errno != ENOENT) {
+            throwLastError("Keeping the backup");
+        }
+        copyToNew(installed, fromUtf8(staging));
+        try {
+            setCreationTime(fromUtf8(staging), creationTime(installed));
+        } catch (const PlatformError&) {
+            // The backup's time is a courtesy; its content is what counts.
+        }
+        if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            const int error = errno;
+            ::unlink(staging.c_str());
+            errno = error;
             throwLastError("Keeping the backup");
         }
     }
@@ -329,7 +338,9 @@ class PosixPlatform final : public Platform {
     void undoBackup(const Text& installed, const Text& backup) override {
         const std::string from = native(installed);
         const std::string to = native(backup);
-        if (sameEntry(from, to)) {
+        // A second name or a copy: the installed file is still in place.
+        struct stat st {};
+        if (::lstat(from.c_str(), &st) == 0) {
             if (::unlink(to.c_str()) != 0) {
                 throwLastError("Removing the backup");
             }

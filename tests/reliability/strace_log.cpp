@@ -324,6 +324,13 @@ std::vector<std::string> TracedCall::namedFiles() const {
 }
 
 std::vector<std::string> TracedCall::changedEntries() const {
+    std::vector<std::string> entries = changedByCall();
+    // Pipes and sockets show as "pipe:[...]": no entry of the file system.
+    std::erase_if(entries, [](const std::string& entry) { return !entry.starts_with('/'); });
+    return entries;
+}
+
+std::vector<std::string> TracedCall::changedByCall() const {
     if (!succeeded()) {
         return {};
     }

@@ -41,6 +41,9 @@ struct TracedCall {
     // The entries a successful call created, wrote, flushed, renamed, linked,
     // removed or gave attributes; empty for calls that change nothing.
     std::vector<std::string> changedEntries() const;
+
+  private:
+    std::vector<std::string> changedByCall() const;
 };
 
 struct Trace {

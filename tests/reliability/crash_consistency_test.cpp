@@ -227,7 +227,7 @@ TEST_P(FailingCall, FailsCleanlyOrLeavesTheNewExecutableInPlace) {
     const std::vector<CallPoint> points = callPoints();
     ASSERT_FALSE(points.empty());
     const std::string installed = (inst.installDir() / "Tavro.exe").string();
-    int injected = 0;
+    std::map<std::string, int> outcomes;
     for (const CallPoint& point : points) {
         for (const char* error : {"ENOSPC", "EIO", "EACCES"}) {
             SCOPED_TRACE(std::string(error) + " at " + point.describe());
@@ -235,18 +235,22 @@ TEST_P(FailingCall, FailsCleanlyOrLeavesTheNewExecutableInPlace) {
             const std::string before = exe();
             const ChildResult run = runTraced({"-e", "inject=" + point.name + ":error=" + error +
                                                          ":when=" + std::to_string(point.ordinal)});
-            ++injected;
             ASSERT_TRUE(run.exited && (run.exitCode == 0 || run.exitCode == 1)) << run.describe();
             expectHit(point, false, run);
             expectWholeProduct();
 
             const bool newInPlace =
                 readFile(inst.installDir() / "Tavro.exe") == Installation::newContent();
-            // Only a leftover this run could not remove may remain, never its own copy.
+            // Only a leftover this run could not remove may remain, never its own copies.
             const fs::path temporary = inst.installDir() / "Tavro.tmp";
             if (fs::exists(fs::symlink_status(temporary))) {
                 EXPECT_TRUE(GetParam().leftoverCopy && readFile(temporary) == "half") << exe();
             }
+            EXPECT_FALSE(fs::exists(fs::symlink_status(inst.installDir() / "TavroOld.exe.part")))
+                << exe();
+            ++outcomes[run.exitCode == 0 ? "upgraded"
+                       : newInPlace      ? "new executable in place, Problem Writing"
+                                         : "failed, folder as it was"];
             if (run.exitCode == 0) {
                 EXPECT_EQ(run.outLines(), successLines());
                 EXPECT_TRUE(newInPlace);
@@ -270,6 +274,11 @@ TEST_P(FailingCall, FailsCleanlyOrLeavesTheNewExecutableInPlace) {
             }
             expectNextRunCompletes(backup);
         }
+    }
+    int injected = 0;
+    for (const auto& [outcome, count] : outcomes) {
+        std::cout << "  " << outcome << ": " << count << "\n";
+        injected += count;
     }
     std::cout << "I/O errors injected: " << injected << "\n";
     RecordProperty("io_errors_injected", injected);

@@ -23,7 +23,9 @@ struct CaseName {
 namespace {
 
 template <typename Case>
-    requires requires(const Case& c) { std::string_view(c.name); }
+requires requires(const Case& c) {
+    std::string_view(c.name);
+}
 void PrintTo(const Case& c, std::ostream* out) {
     *out << c.name;
 }

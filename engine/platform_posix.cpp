@@ -145,11 +145,18 @@ void flushFolderOf(const std::string& path) {
     }
 }
 
-bool sameEntry(const std::string& a, const std::string& b) {
-    struct stat sa {};
-    struct stat sb {};
-    return ::lstat(a.c_str(), &sa) == 0 && ::lstat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
+// In a sticky folder only the owner of an entry or of the folder may replace or
+// remove it. Then the swap is bound to fail, and a backup link made first could
+// not be taken back: it would outlive the failed run.
+bool stickyFolderProtects(const std::string& path) {
+    struct stat folder {};
+    struct stat entry {};
+    if (::stat(parentOf(path).c_str(), &folder) != 0 || ::lstat(path.c_str(), &entry) != 0) {
+        return false;
+    }
+    const uid_t user = ::geteuid();
+    return (folder.st_mode & S_ISVTX) != 0 && user != 0 && user != folder.st_uid &&
+           user != entry.st_uid;
 }
 
 class PosixPlatform final : public Platform {
@@ -262,7 +269,9 @@ class PosixPlatform final : public Platform {
 
     void copyToNew(const Text& source, const Text& destination) override {
         const std::string dst = native(destination);
-        Fd in(::open(native(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        // Non-blocking, or a source that is a FIFO would hang the upgrade in open
+        // before the check below can refuse it; regular files ignore the flag.
+        Fd in(::open(native(source).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
         if (in.get() < 0) {
             throwLastError("Opening the new executable");
         }
@@ -293,6 +302,9 @@ class PosixPlatform final : public Platform {
     void keepBackup(const Text& installed, const Text& backup) override {
         const std::string from = native(installed);
         const std::string to = native(backup);
+        if (stickyFolderProtects(from)) {
+            throw PlatformError(winerr::kAccessDenied, "Keeping the backup");
+        }
         // A second name for the installed file keeps "Tavro.exe" in place until
         // the swap replaces it in one step.
         if (::link(from.c_str(), to.c_str()) == 0) {
@@ -301,8 +313,24 @@ class PosixPlatform final : public Platform {
         if (errno != EPERM && errno != EOPNOTSUPP && errno != EMLINK) {
             throwLastError("Keeping the backup");
         }
-        // File systems without hard links: move it aside instead.
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+        // No second name to be had (a file system without hard links, or a file
+        // the kernel protects from users who may not write it): a copy keeps
+        // "Tavro.exe" in place too. It is finished under another name, since a
+        // partial backup left by a kill would never be replaced.
+        const std::string staging = to + ".part";
+        if (::unlink(staging.c_str()) != 0 && errno != ENOENT) {
+            throwLastError("Keeping the backup");
+        }
+        copyToNew(installed, fromUtf8(staging));
+        try {
+            setCreationTime(fromUtf8(staging), creationTime(installed));
+        } catch (const PlatformError&) {
+            // The backup's time is a courtesy; its content is what counts.
+        }
+        if (::renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) != 0) {
+            const int error = errno;
+            ::unlink(staging.c_str());
+            errno = error;
             throwLastError("Keeping the backup");
         }
     }
@@ -310,7 +338,9 @@ class PosixPlatform final : public Platform {
     void undoBackup(const Text& installed, const Text& backup) override {
         const std::string from = native(installed);
         const std::string to = native(backup);
-        if (sameEntry(from, to)) {
+        // A second name or a copy: the installed file is still in place.
+        struct stat st {};
+        if (::lstat(from.c_str(), &st) == 0) {
             if (::unlink(to.c_str()) != 0) {
                 throwLastError("Removing the backup");
             }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <string_view>
 
 namespace tavro::testing {
 
@@ -13,5 +15,21 @@ struct CaseName {
         return param.param.name;
     }
 };
+
+// Unnamed on purpose: the case structs live in each test file's unnamed
+// namespace, and only a PrintTo declared there is found for them. Without it
+// GoogleTest prints a case as raw bytes, padding included, which memcheck
+// reports as a read of uninitialised memory.
+namespace {
+
+template <typename Case>
+requires requires(const Case& c) {
+    std::string_view(c.name);
+}
+void PrintTo(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
+}  // namespace
 
 }  // namespace tavro::testing

@@ -21,6 +21,8 @@ std::string describe(PathProblem problem) {
         case PathProblem::BadCharacter:
         case PathProblem::Blank:
             return "The path is not valid";
+        case PathProblem::Unresolvable:
+            return "The path cannot be made absolute";
         case PathProblem::NoFolder:
             return "The folder of the path does not exist";
         case PathProblem::NotAFile:
@@ -104,7 +106,7 @@ void checkPath(Platform& platform, const Text& path) {
         absolute = platform.makeAbsolute(path);
     } catch (const PlatformError& error) {
         if (error.code() != winerr::kFileNotFound) {
-            throw PathCheckError(PathProblem::NoFolder, path);
+            throw PathCheckError(PathProblem::Unresolvable, path);
         }
         absolute = path;
     }

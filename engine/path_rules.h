@@ -22,7 +22,8 @@ enum class PathProblem {
     StrayColon,    // a colon other than a leading drive letter's
     Blank,         // nothing above U+0020, the empty path included
     BadCharacter,  // a control character or one of " < > |
-    NoFolder,      // cannot be made absolute, or its folder is not a directory
+    Unresolvable,  // the platform could not make it absolute
+    NoFolder,      // its folder is not a directory
     NotAFile,      // no file at the path
 };
 

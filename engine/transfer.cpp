@@ -16,17 +16,22 @@ FileTime toMilliseconds(FileTime time) {
 }
 
 // Whether the installed executable should be kept as the backup: it exists and
-// no backup does. Any failure here means no backup, and the upgrade goes on.
+// no backup does. A path that fails its checks means no backup is due (one that
+// would be too long, say), and the upgrade goes on without one; any other
+// failure ends the upgrade, since going on would lose the old executable.
 bool backupWanted(Platform& platform, const Text& toName, const Text& reNamed) {
+    const Text installed = platform.makeAbsolute(toName);
+    const Text backup = platform.makeAbsolute(reNamed);
     try {
-        const Text installed = platform.makeAbsolute(toName);
-        const Text backup = platform.makeAbsolute(reNamed);
         checkExistingFile(platform, installed);
         checkPath(platform, backup);
-        return !fileExists(platform, backup);
-    } catch (const std::exception&) {
+    } catch (const PathCheckError& failure) {
+        if (failure.problem() == PathProblem::Unresolvable) {
+            throw;
+        }
         return false;
     }
+    return !fileExists(platform, backup);
 }
 
 // Removes the new copy unless it was swapped in, on every way out.
@@ -89,7 +94,7 @@ bool transfer(const TargetRecord& record, Platform& platform, LogSink& log) {
         log.addLogLine(kDirectoryMissingLine + record.WindowsX86FilesPath);
         return false;
     }
-    const bool keepOld = backupWanted(platform, toName, reNamed);
+    bool keepOld = backupWanted(platform, toName, reNamed);
 
     checkExistingFile(platform, fromName);
     checkPath(platform, toName);
@@ -99,19 +104,24 @@ bool transfer(const TargetRecord& record, Platform& platform, LogSink& log) {
     platform.copyToNew(fromName, fresh.path());
     fresh.written();
 
-    bool backedUp = false;
     if (keepOld) {
         try {
             platform.keepBackup(toName, reNamed);
-            backedUp = true;
-        } catch (const PlatformError&) {
-            // As before: a backup that cannot be made is no reason to stop.
+        } catch (const PlatformError& failure) {
+            // Something already holds the backup's name (a link, say): it is never
+            // replaced, just as an existing backup is kept.
+            if (failure.code() != winerr::kAlreadyExists && failure.code() != winerr::kFileExists) {
+                // Otherwise the backup is the only way back to the old executable:
+                // when one is due but cannot be made, the upgrade stops.
+                throw;
+            }
+            keepOld = false;
         }
     }
     try {
         platform.swapIn(fresh.path(), toName);
     } catch (const PlatformError&) {
-        if (backedUp) {
+        if (keepOld) {
             platform.undoBackup(toName, reNamed);
         }
         return false;

@@ -143,6 +143,9 @@ TEST_P(InjectedFailure, NeverLeavesTheProductBroken) {
             EXPECT_FALSE(fs::exists(fs::symlink_status(installDir / "Tavro.tmp")));
             if (GetParam().hasBackup) {
                 EXPECT_EQ(readFile(installDir / "TavroOld.exe"), "first");
+            } else if (exe == "new" && kind == Failure::Throw) {
+                // A failing call never costs the old executable its backup.
+                EXPECT_EQ(readFile(installDir / "TavroOld.exe"), "old");
             }
             if (exe == "old") {
                 EXPECT_FALSE(result);

@@ -49,30 +49,14 @@ const std::string& Installation::newContentU() {
     return content;
 }
 
-Installation::Installation() {
-    std::string pattern = (fs::temp_directory_path() / "tavro-rel-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    root_ = pattern;
-    // mkdtemp makes it private; the driver may run as another user.
+Installation::Installation() : root_(tmp_.path()) {
+    // A temporary folder is private; the driver may run as another user.
     fs::permissions(root_, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
                                fs::perms::others_read | fs::perms::others_exec);
     fs::create_directories(outside());
     placeKit(root_ / "kit");
     usePrefix(root_ / "prefix");
     install("Tavro.exe", "old");
-}
-
-Installation::~Installation() {
-    std::error_code ignored;
-    for (auto it = fs::recursive_directory_iterator(root_, ignored);
-         it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
-        }
-    }
-    fs::remove_all(root_, ignored);
 }
 
 void Installation::placeKit(const fs::path& folder) {

@@ -7,6 +7,7 @@
 
 #include "child_process.h"
 #include "platform.h"
+#include "temp_dir.h"
 
 namespace tavro::testing {
 
@@ -22,7 +23,6 @@ class Installation {
     static constexpr FileTime kSourceTimeMs{130'000'000'001'230'000ULL};
 
     Installation();
-    ~Installation();
     Installation(const Installation&) = delete;
     Installation& operator=(const Installation&) = delete;
 
@@ -53,6 +53,7 @@ class Installation {
                     const std::map<std::string, std::string>& env = {}) const;
 
   private:
+    TempDir tmp_;
     std::filesystem::path root_;
     std::filesystem::path kit_;
     std::filesystem::path prefix_;

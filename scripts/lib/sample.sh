@@ -24,11 +24,23 @@ lay_out_sample() { # demo folder (recreated), built utility
 
     # The new executable's creation time, 2026-11-20 10:30:00.123 UTC, as the
     # FILETIME the utility carries over (little-endian, in an extended attribute).
-    ticks=$(( (1795689000 + 11644473600) * 10000000 + 123 * 10000 ))
+    ticks=$(( (1795170600 + 11644473600) * 10000000 + 123 * 10000 ))
     hex=$(printf '%016x' "$ticks")
     le=""
     for i in 14 12 10 8 6 4 2 0; do le+="${hex:$i:2}"; done
     setfattr -n user.tavro.creation_time -v "0x$le" "$kit/TavroUpdateFiles/V/Tavro.exe"
+}
+
+# The creation time kept in the extended attribute, as a UTC date, or nothing.
+creation_time_of() {
+    local hex le="" ticks
+    hex=$(getfattr --absolute-names -n user.tavro.creation_time -e hex "$1" 2>/dev/null |
+        sed -n 's/^user.tavro.creation_time=0x//p')
+    [ ${#hex} -eq 16 ] || return 0
+    for i in 14 12 10 8 6 4 2 0; do le+="${hex:$i:2}"; done
+    ticks=$((16#$le))
+    printf '%s.%03d UTC' "$(date -u -d "@$((ticks / 10000000 - 11644473600))" '+%F %T')" \
+        $(((ticks / 10000) % 1000))
 }
 
 show_install() {
@@ -37,8 +49,9 @@ show_install() {
         [ -e "$f" ] || continue
         printf '  %-13s %3d bytes  %s\n' "$(basename "$f")" "$(stat -c %s "$f")" \
             "$(tail -c +5 "$f")"
-        getfattr --absolute-names -n user.tavro.creation_time -e hex "$f" 2>/dev/null |
-            sed -n 's/^user.tavro.creation_time=/                creation time (FILETIME, little-endian): /p' || true
+        local created
+        created=$(creation_time_of "$f")
+        [ -z "$created" ] || printf '                creation time %s\n' "$created"
     done
 }
 

@@ -6,6 +6,7 @@
 #include <QTextCursor>
 #include <exception>
 #include <type_traits>
+#include <utility>
 
 #include "application.h"
 #include "detection.h"
@@ -68,16 +69,16 @@ TForm2::TForm2(tavro::Platform& platform, QWidget* parent)
             guarded([this](bool) { btnCheckClick(ui_->btnCheck); }));
     connect(ui_->btnDone, &QPushButton::clicked, this,
             guarded([this](bool) { btnDoneClick(ui_->btnDone); }));
-    connect(ui_->rbnVintaPrell, &QRadioButton::toggled, this, guarded([this](bool checked) {
-                if (checked) {
-                    rbnVintaPrellClick(ui_->rbnVintaPrell);
-                }
-            }));
-    connect(ui_->rbnUlvoDamar, &QRadioButton::toggled, this, guarded([this](bool checked) {
-                if (checked) {
-                    rbnUlvoDamarClick(ui_->rbnUlvoDamar);
-                }
-            }));
+    connect(ui_->rbnVintaPrell, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked) {
+            radioHandler([this] { rbnVintaPrellClick(ui_->rbnVintaPrell); });
+        }
+    });
+    connect(ui_->rbnUlvoDamar, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked) {
+            radioHandler([this] { rbnUlvoDamarClick(ui_->rbnUlvoDamar); });
+        }
+    });
     connect(&timer1_, &QTimer::timeout, this, guarded([this] { Timer1Timer(&timer1_); }));
 
     resize(510, 316);
@@ -207,7 +208,26 @@ bool TForm2::radioVisible(tavro::ProductRow row) const {
 }
 
 void TForm2::setRadioChecked(tavro::ProductRow row) {
+    // The click handler this raises belongs to detection: a failure in it ends
+    // detection like any other, once Qt's signal has returned.
+    checkingForDetection_ = true;
     radio(row)->setChecked(true);
+    checkingForDetection_ = false;
+    if (handlerFailure_) {
+        std::rethrow_exception(std::exchange(handlerFailure_, nullptr));
+    }
+}
+
+void TForm2::radioHandler(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& failure) {
+        if (checkingForDetection_) {
+            handlerFailure_ = std::current_exception();
+        } else {
+            showUnhandledFailure(failure);
+        }
+    }
 }
 
 void TForm2::setUpgradeEnabled(bool enabled) {

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QTimer>
 #include <QWidget>
+#include <exception>
+#include <functional>
 #include <memory>
 
 #include "detection_window.h"
@@ -57,12 +59,16 @@ class TForm2 : public QWidget, public tavro::DetectionWindow {
 
   private:
     QRadioButton* radio(tavro::ProductRow row) const;
+    // Runs a radio button's click handler; see setRadioChecked.
+    void radioHandler(const std::function<void()>& handler);
     void centreOnScreen();
 
     std::unique_ptr<Ui::TForm2> ui_;
     tavro::Platform& platform_;
     tavro::TargetRecord record_;
     QTimer timer1_;
+    bool checkingForDetection_ = false;
+    std::exception_ptr handlerFailure_;
     QColor logColour_;  // set once a failed run turns the log red
     bool logEmpty_ = true;
 };

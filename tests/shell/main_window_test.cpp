@@ -235,6 +235,18 @@ class MainWindowTest : public QObject {
         QVERIFY(world.boxes.messages.isEmpty());
     }
 
+    void failureInTheHandlerDetectionRaisesEndsDetection() {
+        WindowWorld world;
+        world.installProduct("Ulvo-Damar");
+        world.platform.failProbe = 3;  // the re-targeting that checking Ulvo-Damar raises
+        TForm2 form(world.platform);
+        QCOMPARE(world.boxes.messages.size(), 1);
+        QVERIFY(world.boxes.messages[0].contains("Finding the Program Files folder"));
+        QVERIFY(world.boxes.errors.isEmpty());
+        QVERIFY(form.ui().rbnUlvoDamar->isChecked());
+        QVERIFY2(!form.ui().btnCheck->isEnabled(), "detection ended before enabling it");
+    }
+
     void noProductsEndsTheProgramWithZero() {
         WindowWorld world;
         TForm2 form(world.platform);

@@ -29,7 +29,9 @@ class CountingPlatform : public PlacedPlatform {
   public:
     using PlacedPlatform::PlacedPlatform;
     Text programFilesX86() override {
-        ++probes;
+        if (++probes == failProbe) {
+            throw PlatformError(winerr::kNotEnoughMemory, "Finding the Program Files folder");
+        }
         return PlacedPlatform::programFilesX86();
     }
     void copyToNew(const Text& s, const Text& d) override {
@@ -43,6 +45,7 @@ class CountingPlatform : public PlacedPlatform {
         PlacedPlatform::setCreationTime(p, t);
     }
     int probes = 0;
+    int failProbe = 0;  // the probe that fails, counting from 1; 0 for none
     int copies = 0;
     bool refuseCreationTime = false;
 };

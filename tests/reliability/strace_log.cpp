@@ -93,26 +93,25 @@ std::optional<std::string> annotation(std::string_view printed) {
     return path;
 }
 
-// Splits "a, b, c" at commas outside quotes, brackets and descriptor paths.
-std::vector<std::string> splitArgs(std::string_view s) {
-    std::vector<std::string> args;
-    std::string current;
+// Walks strace's argument text from `from`, passing over quoted strings (with
+// their escapes) and descriptor paths "<...>". Every other character is shown to
+// `visit` with the bracket depth it leaves; `visit` returns false to stop.
+template <typename Visit>
+void walkArgs(std::string_view s, size_t from, Visit visit) {
     int depth = 0;
     bool quoted = false;
     bool inPath = false;
-    for (size_t i = 0; i < s.size(); ++i) {
+    for (size_t i = from; i < s.size(); ++i) {
         const char c = s[i];
         if (quoted) {
-            current += c;
-            if (c == '\\' && i + 1 < s.size()) {
-                current += s[++i];
+            if (c == '\\') {
+                ++i;
             } else if (c == '"') {
                 quoted = false;
             }
             continue;
         }
         if (inPath) {
-            current += c;
             inPath = c != '>';
             continue;
         }
@@ -124,50 +123,44 @@ std::vector<std::string> splitArgs(std::string_view s) {
             ++depth;
         } else if (c == ')' || c == ']' || c == '}') {
             --depth;
-        } else if (c == ',' && depth == 0) {
-            args.push_back(current);
-            current.clear();
-            while (i + 1 < s.size() && s[i + 1] == ' ') {
-                ++i;
-            }
-            continue;
         }
-        current += c;
+        if (!visit(i, depth)) {
+            return;
+        }
     }
-    if (!current.empty()) {
-        args.push_back(current);
+}
+
+// Splits "a, b, c" at commas outside quotes, brackets and descriptor paths.
+std::vector<std::string> splitArgs(std::string_view s) {
+    std::vector<std::string> args;
+    size_t start = 0;
+    walkArgs(s, 0, [&](size_t i, int depth) {
+        if (s[i] == ',' && depth == 0) {
+            args.emplace_back(s.substr(start, i - start));
+            start = i + 1;
+            while (start < s.size() && s[start] == ' ') {
+                ++start;
+            }
+        }
+        return true;
+    });
+    if (start < s.size()) {
+        args.emplace_back(s.substr(start));
     }
     return args;
 }
 
 // Where the argument list that starts at `open` ends.
 size_t closingParen(std::string_view s, size_t open) {
-    int depth = 0;
-    bool quoted = false;
-    bool inPath = false;
-    for (size_t i = open; i < s.size(); ++i) {
-        const char c = s[i];
-        if (quoted) {
-            if (c == '\\') {
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            }
-        } else if (inPath) {
-            inPath = c != '>';
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == '<') {
-            inPath = true;
-        } else if (c == '(' || c == '[' || c == '{') {
-            ++depth;
-        } else if (c == ')' || c == ']' || c == '}') {
-            if (--depth == 0) {
-                return i;
-            }
+    size_t close = std::string_view::npos;
+    walkArgs(s, open, [&](size_t i, int depth) {
+        if (depth == 0 && (s[i] == ')' || s[i] == ']' || s[i] == '}')) {
+            close = i;
+            return false;
         }
-    }
-    return std::string_view::npos;
+        return true;
+    });
+    return close;
 }
 
 std::string stripPid(const std::string& line) {

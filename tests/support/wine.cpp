@@ -1,10 +1,7 @@
 #include "wine.h"
 
 #ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "windows_api.h"
 #endif
 
 namespace tavro::testing {
